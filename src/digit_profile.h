@@ -1,0 +1,40 @@
+// The digit classifier: the digit profile of one token and the acceptance
+// rule. Pure computation, no input or output, no state between calls.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// How often each digit occurs in a token, and the figures read off that table.
+struct digit_profile {
+    std::array<std::int64_t, 10> digit_count{};  // indexed by digit value
+    std::int64_t other_count = 0;   // bytes that are not '0'-'9'
+    std::int64_t distinct = 0;      // digits whose counter is not zero
+    std::int64_t max_count = INT64_MIN;  // largest non-zero counter
+    std::int64_t min_count = INT64_MAX;  // smallest non-zero counter
+};
+
+struct verdict {
+    bool accepted = false;
+    digit_profile profile;
+};
+
+// Tally: adds the bytes of one piece of a token to the counters. A token may
+// be tallied piece by piece, in order; the result is the same as in one go.
+void tally_bytes(digit_profile& p, const unsigned char* data, std::size_t size);
+
+// Scan: fills distinct, max_count and min_count from the finished counters.
+void scan_counts(digit_profile& p);
+
+// The acceptance rule on a scanned profile: no byte other than a digit,
+// 3 to 6 different digits, and a spread of at most k.
+bool accept_profile(const digit_profile& p, std::int64_t k);
+
+// Scan and rule together, for a fully tallied token.
+verdict judge_profile(const digit_profile& tallied, std::int64_t k);
+
+// Whole-token forms: tally, then scan (and the rule).
+digit_profile profile_digits(std::string_view token);
+verdict classify_token(std::string_view token, std::int64_t k);

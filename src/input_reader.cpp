@@ -1,0 +1,104 @@
+#include "input_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::array<bool, 256> make_space_table() {
+    std::array<bool, 256> t{};
+    for (unsigned char b : {' ', '\t', '\n', '\v', '\f', '\r'}) t[b] = true;
+    return t;
+}
+constexpr std::array<bool, 256> space_table = make_space_table();
+
+// The next byte without taking it, or -1 at the end of the input.
+int peek(input_reader& r) {
+    if (r.pos == r.end && !read_more(r)) return -1;
+    return r.buffer[r.pos];
+}
+
+// Moves past whitespace. False at the end of the input.
+bool skip_space(input_reader& r) {
+    for (;;) {
+        while (r.pos < r.end && space_table[r.buffer[r.pos]]) ++r.pos;
+        if (r.pos < r.end) return true;
+        if (!read_more(r)) return false;
+    }
+}
+
+}  // namespace
+
+void init_reader(input_reader& r, int fd, std::size_t capacity) {
+    r.fd = fd;
+    r.buffer.assign(std::max<std::size_t>(capacity, 1), 0);
+    r.pos = r.end = 0;
+    r.at_end = false;
+    r.error = 0;
+}
+
+bool read_more(input_reader& r) {
+    if (r.at_end) return false;
+    if (r.pending != nullptr && !flush_output(*r.pending)) {
+        r.at_end = true;  // the output failed; the batch stops on that
+        return false;
+    }
+    for (;;) {
+        ssize_t got = ::read(r.fd, r.buffer.data(), r.buffer.size());
+        if (got > 0) {
+            r.pos = 0;
+            r.end = static_cast<std::size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) r.error = errno;
+        r.pos = r.end = 0;
+        r.at_end = true;
+        return false;
+    }
+}
+
+bool is_space(unsigned char b) { return space_table[b]; }
+
+std::size_t token_length(const unsigned char* data, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size && !space_table[data[i]]) ++i;
+    return i;
+}
+
+number_read read_number(input_reader& r, std::int64_t& value) {
+    value = 0;
+    if (!skip_space(r)) return number_read::none;
+    bool negative = false;
+    int c = peek(r);
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        ++r.pos;
+        c = peek(r);
+    }
+    if (c < '0' || c > '9') return number_read::none;
+    // Gathered on the side of the sign, so that INT64_MIN fits.
+    std::int64_t v = 0;
+    do {
+        int d = c - '0';
+        if (negative ? __builtin_mul_overflow(v, 10, &v) || __builtin_sub_overflow(v, d, &v)
+                     : __builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, d, &v))
+            return number_read::out_of_range;
+        ++r.pos;
+        c = peek(r);
+    } while (c >= '0' && c <= '9');
+    value = v;
+    return number_read::ok;
+}
+
+bool read_token(input_reader& r, digit_profile& p) {
+    if (!skip_space(r)) return false;
+    for (;;) {
+        std::size_t len = token_length(r.buffer.data() + r.pos, r.end - r.pos);
+        tally_bytes(p, r.buffer.data() + r.pos, len);
+        r.pos += len;
+        if (r.pos < r.end || !read_more(r)) return true;
+    }
+}

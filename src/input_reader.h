@@ -1,0 +1,46 @@
+// The streaming reader of the input file: one fixed buffer, refilled in
+// place, so memory stays the same however long a token or the file is.
+// Header numbers and tokens are read straight from the buffer and may
+// straddle any number of refills.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "digit_profile.h"
+#include "output_writer.h"
+
+struct input_reader {
+    int fd = -1;
+    std::vector<unsigned char> buffer;
+    std::size_t pos = 0;  // next unread byte
+    std::size_t end = 0;  // end of the bytes read so far
+    bool at_end = false;  // end of file or a failed read; later reads all fail
+    int error = 0;        // errno of a failed read
+    // Output to flush before every read, so that no finished line is held
+    // back while the program waits for more input.
+    output_writer* pending = nullptr;
+};
+
+void init_reader(input_reader& r, int fd, std::size_t capacity);
+
+// Refills the buffer. True when new bytes are there to read.
+bool read_more(input_reader& r);
+
+// Whitespace: blank, tab, line feed, vertical tab, form feed, carriage return.
+bool is_space(unsigned char b);
+
+// Length of the run of non-whitespace bytes at the start of data[0, size).
+std::size_t token_length(const unsigned char* data, std::size_t size);
+
+enum class number_read { ok, none, out_of_range };
+
+// Reads a header number: whitespace, an optional sign, then decimal digits up
+// to the first byte that cannot continue the number. "none" when there are
+// no digits (value 0), "out_of_range" beyond signed 64 bits.
+number_read read_number(input_reader& r, std::int64_t& value);
+
+// Skips whitespace and tallies the next token into p. False when the input
+// holds no further token. A read error may end a token early: check r.error.
+bool read_token(input_reader& r, digit_profile& p);

@@ -47,11 +47,14 @@ void scan_counts(digit_profile& p) {
     p.distinct = 0;
     p.min_count = INT64_MAX;
     p.max_count = INT64_MIN;
+    // Zero counters are skipped: they count neither towards distinct nor
+    // towards the extremes. Written without branches, since which digits a
+    // token uses is as good as random to the branch predictor.
     for (std::int64_t c : p.digit_count) {
-        if (c == 0) continue;
-        ++p.distinct;
-        p.min_count = std::min(p.min_count, c);
-        p.max_count = std::max(p.max_count, c);
+        bool used = c != 0;
+        p.distinct += used;
+        p.min_count = std::min(p.min_count, used ? c : INT64_MAX);
+        p.max_count = std::max(p.max_count, used ? c : INT64_MIN);
     }
 }
 

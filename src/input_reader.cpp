@@ -60,8 +60,6 @@ bool read_more(input_reader& r) {
     }
 }
 
-bool is_space(unsigned char b) { return space_table[b]; }
-
 std::size_t token_length(const unsigned char* data, std::size_t size) {
     std::size_t i = 0;
     while (i < size && !space_table[data[i]]) ++i;

@@ -28,10 +28,9 @@ void init_reader(input_reader& r, int fd, std::size_t capacity);
 // Refills the buffer. True when new bytes are there to read.
 bool read_more(input_reader& r);
 
-// Whitespace: blank, tab, line feed, vertical tab, form feed, carriage return.
-bool is_space(unsigned char b);
-
 // Length of the run of non-whitespace bytes at the start of data[0, size).
+// Whitespace is blank, tab, line feed, vertical tab, form feed and carriage
+// return; every other byte, NUL included, belongs to a token.
 std::size_t token_length(const unsigned char* data, std::size_t size);
 
 enum class number_read { ok, none, out_of_range };

@@ -84,7 +84,8 @@ digit_profile profile_digits(std::string_view token) {
 }
 
 verdict classify_token(std::string_view token, std::int64_t k) {
-    digit_profile p;
-    tally_bytes(p, reinterpret_cast<const unsigned char*>(token.data()), token.size());
-    return judge_profile(p, k);
+    verdict v;
+    v.profile = profile_digits(token);
+    v.accepted = accept_profile(v.profile, k);
+    return v;
 }

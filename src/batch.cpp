@@ -10,7 +10,8 @@ batch_result run_batch(int in_fd, int out_fd, const batch_options& options) {
     output_writer w;
     init_writer(w, out_fd, options.output_buffer_size);
     input_reader r;
-    init_reader(r, in_fd, options.input_buffer_size);
+    init_reader(r, in_fd, options.input_buffer_size,
+                options.kernels != nullptr ? *options.kernels : select_kernels());
     r.pending = &w;
 
     batch_result result;
@@ -28,10 +29,17 @@ batch_result run_batch(int in_fd, int out_fd, const batch_options& options) {
 
     auto remaining = static_cast<std::uint64_t>(n);
     while (input_ok && remaining > 0 && w.error == 0) {
-        digit_profile p;
-        if (!read_token(r, p)) break;
+        if (r.pos == r.end && !read_more(r)) break;
+        // Whole buffers of tokens go through the kernel; only a token that
+        // straddles a refill is finished out here.
+        digit_profile open;
+        chunk_progress c = r.kernels->classify_chunk(r.buffer.data() + r.pos, r.end - r.pos, k, remaining, w, open);
+        r.pos += c.consumed;
+        remaining -= c.tokens;
+        if (!c.open) continue;
+        finish_open_token(r, open);
         if (r.error != 0) break;  // the token was cut short: no verdict for it
-        write_verdict(w, judge_profile(p, k));
+        write_verdict(w, judge_profile(open, k));
         --remaining;
     }
     if (r.error == 0) write_rejects(w, remaining);

@@ -5,9 +5,12 @@
 
 #include <cstddef>
 
+#include "kernels.h"
+
 struct batch_options {
     std::size_t input_buffer_size = 256 * 1024;
     std::size_t output_buffer_size = 64 * 1024;
+    const token_kernels* kernels = nullptr;  // null: the best this CPU runs
 };
 
 // What went wrong, if anything. All zero/false: every result is written.

@@ -1,7 +1,5 @@
 #include "digit_profile.h"
 
-#include <algorithm>
-
 namespace {
 
 // Index 0-9 for the digits, 10 for every other byte.
@@ -41,31 +39,6 @@ void tally_bytes(digit_profile& p, const unsigned char* data, std::size_t size) 
     for (int d = 0; d < 10; ++d)
         p.digit_count[d] += lanes[0][d] + lanes[1][d] + lanes[2][d] + lanes[3][d];
     p.other_count += lanes[0][10] + lanes[1][10] + lanes[2][10] + lanes[3][10];
-}
-
-void scan_counts(digit_profile& p) {
-    p.distinct = 0;
-    p.min_count = INT64_MAX;
-    p.max_count = INT64_MIN;
-    // Zero counters are skipped: they count neither towards distinct nor
-    // towards the extremes. Written without branches, since which digits a
-    // token uses is as good as random to the branch predictor.
-    for (std::int64_t c : p.digit_count) {
-        bool used = c != 0;
-        p.distinct += used;
-        p.min_count = std::min(p.min_count, used ? c : INT64_MAX);
-        p.max_count = std::max(p.max_count, used ? c : INT64_MIN);
-    }
-}
-
-bool accept_profile(const digit_profile& p, std::int64_t k) {
-    if (p.other_count != 0) return false;
-    if (p.distinct <= 2) return false;
-    if (p.distinct > 6) return false;
-    // Only reached with 3 to 6 non-zero counters, so both figures are real
-    // counts and the difference cannot overflow.
-    if (p.max_count - p.min_count > k) return false;
-    return true;
 }
 
 verdict judge_profile(const digit_profile& tallied, std::int64_t k) {

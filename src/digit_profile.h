@@ -2,6 +2,7 @@
 // rule. Pure computation, no input or output, no state between calls.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,11 +27,33 @@ struct verdict {
 void tally_bytes(digit_profile& p, const unsigned char* data, std::size_t size);
 
 // Scan: fills distinct, max_count and min_count from the finished counters.
-void scan_counts(digit_profile& p);
+// Inline, as it runs once per token in the kernels' inner loops.
+inline void scan_counts(digit_profile& p) {
+    p.distinct = 0;
+    p.min_count = INT64_MAX;
+    p.max_count = INT64_MIN;
+    // Zero counters are skipped: they count neither towards distinct nor
+    // towards the extremes. Written without branches, since which digits a
+    // token uses is as good as random to the branch predictor.
+    for (std::int64_t c : p.digit_count) {
+        bool used = c != 0;
+        p.distinct += used;
+        p.min_count = std::min(p.min_count, used ? c : INT64_MAX);
+        p.max_count = std::max(p.max_count, used ? c : INT64_MIN);
+    }
+}
 
 // The acceptance rule on a scanned profile: no byte other than a digit,
 // 3 to 6 different digits, and a spread of at most k.
-bool accept_profile(const digit_profile& p, std::int64_t k);
+inline bool accept_profile(const digit_profile& p, std::int64_t k) {
+    if (p.other_count != 0) return false;
+    if (p.distinct <= 2) return false;
+    if (p.distinct > 6) return false;
+    // Only reached with 3 to 6 non-zero counters, so both figures are real
+    // counts and the difference cannot overflow.
+    if (p.max_count - p.min_count > k) return false;
+    return true;
+}
 
 // Scan and rule together, for a fully tallied token.
 verdict judge_profile(const digit_profile& tallied, std::int64_t k);

@@ -1,18 +1,10 @@
 #include "input_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <unistd.h>
 
 namespace {
-
-constexpr std::array<bool, 256> make_space_table() {
-    std::array<bool, 256> t{};
-    for (unsigned char b : {' ', '\t', '\n', '\v', '\f', '\r'}) t[b] = true;
-    return t;
-}
-constexpr std::array<bool, 256> space_table = make_space_table();
 
 // The next byte without taking it, or -1 at the end of the input.
 int peek(input_reader& r) {
@@ -23,7 +15,7 @@ int peek(input_reader& r) {
 // Moves past whitespace. False at the end of the input.
 bool skip_space(input_reader& r) {
     for (;;) {
-        while (r.pos < r.end && space_table[r.buffer[r.pos]]) ++r.pos;
+        while (r.pos < r.end && space_bytes[r.buffer[r.pos]]) ++r.pos;
         if (r.pos < r.end) return true;
         if (!read_more(r)) return false;
     }
@@ -31,9 +23,10 @@ bool skip_space(input_reader& r) {
 
 }  // namespace
 
-void init_reader(input_reader& r, int fd, std::size_t capacity) {
+void init_reader(input_reader& r, int fd, std::size_t capacity, const token_kernels& kernels) {
     r.fd = fd;
-    r.buffer.assign(std::max<std::size_t>(capacity, 1), 0);
+    r.buffer.assign(std::max<std::size_t>(capacity, 1) + kernel_padding, 0);
+    r.kernels = &kernels;
     r.pos = r.end = 0;
     r.at_end = false;
     r.error = 0;
@@ -46,7 +39,7 @@ bool read_more(input_reader& r) {
         return false;
     }
     for (;;) {
-        ssize_t got = ::read(r.fd, r.buffer.data(), r.buffer.size());
+        ssize_t got = ::read(r.fd, r.buffer.data(), r.buffer.size() - kernel_padding);
         if (got > 0) {
             r.pos = 0;
             r.end = static_cast<std::size_t>(got);
@@ -58,12 +51,6 @@ bool read_more(input_reader& r) {
         r.at_end = true;
         return false;
     }
-}
-
-std::size_t token_length(const unsigned char* data, std::size_t size) {
-    std::size_t i = 0;
-    while (i < size && !space_table[data[i]]) ++i;
-    return i;
 }
 
 number_read read_number(input_reader& r, std::int64_t& value) {
@@ -91,12 +78,7 @@ number_read read_number(input_reader& r, std::int64_t& value) {
     return number_read::ok;
 }
 
-bool read_token(input_reader& r, digit_profile& p) {
-    if (!skip_space(r)) return false;
-    for (;;) {
-        std::size_t len = token_length(r.buffer.data() + r.pos, r.end - r.pos);
-        tally_bytes(p, r.buffer.data() + r.pos, len);
-        r.pos += len;
-        if (r.pos < r.end || !read_more(r)) return true;
-    }
+void finish_open_token(input_reader& r, digit_profile& p) {
+    while (r.pos == r.end && read_more(r))
+        r.pos += r.kernels->tally_run(p, r.buffer.data() + r.pos, r.end - r.pos);
 }

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "digit_profile.h"
+#include "kernels.h"
 #include "output_writer.h"
 
 struct input_reader {
     int fd = -1;
-    std::vector<unsigned char> buffer;
+    std::vector<unsigned char> buffer;  // capacity bytes, then kernel_padding of slack
     std::size_t pos = 0;  // next unread byte
     std::size_t end = 0;  // end of the bytes read so far
     bool at_end = false;  // end of file or a failed read; later reads all fail
@@ -21,17 +22,13 @@ struct input_reader {
     // Output to flush before every read, so that no finished line is held
     // back while the program waits for more input.
     output_writer* pending = nullptr;
+    const token_kernels* kernels = &scalar_kernels;
 };
 
-void init_reader(input_reader& r, int fd, std::size_t capacity);
+void init_reader(input_reader& r, int fd, std::size_t capacity, const token_kernels& kernels);
 
 // Refills the buffer. True when new bytes are there to read.
 bool read_more(input_reader& r);
-
-// Length of the run of non-whitespace bytes at the start of data[0, size).
-// Whitespace is blank, tab, line feed, vertical tab, form feed and carriage
-// return; every other byte, NUL included, belongs to a token.
-std::size_t token_length(const unsigned char* data, std::size_t size);
 
 enum class number_read { ok, none, out_of_range };
 
@@ -40,6 +37,7 @@ enum class number_read { ok, none, out_of_range };
 // no digits (value 0), "out_of_range" beyond signed 64 bits.
 number_read read_number(input_reader& r, std::int64_t& value);
 
-// Skips whitespace and tallies the next token into p. False when the input
-// holds no further token. A read error may end a token early: check r.error.
-bool read_token(input_reader& r, digit_profile& p);
+// Goes on tallying a token whose bytes so far ran up to the end of the
+// buffer: refills and tallies until whitespace or the end of the input.
+// A read error may end the token early: check r.error.
+void finish_open_token(input_reader& r, digit_profile& p);

@@ -35,40 +35,36 @@ bool flush_output(output_writer& w) {
     return true;
 }
 
-// Makes room for one whole block; false when the output has failed.
-static bool reserve_block(output_writer& w) {
-    if (w.error != 0) return false;
-    if (w.buffer.size() - w.used >= max_block_size) return true;
-    return flush_output(w);
-}
-
-void write_verdict(output_writer& w, const verdict& v) {
-    if (!reserve_block(w)) return;
-    char* p = w.buffer.data() + w.used;
-    char* const limit = w.buffer.data() + w.buffer.size();
-    if (v.accepted) {
-        p = std::to_chars(p, limit, v.profile.distinct).ptr;
-        *p++ = ' ';
-        p = std::to_chars(p, limit, v.profile.max_count).ptr;
-        *p++ = ' ';
-        p = std::to_chars(p, limit, v.profile.min_count).ptr;
-        std::memcpy(p, "\n1\n", 3);
-        p += 3;
-    } else {
-        std::memcpy(p, "-1\n", 3);
-        p += 3;
+// Fills lines "-1" into out[0, 3 * lines) by doubling what is already there.
+static void fill_rejects(char* out, std::size_t lines) {
+    if (lines == 0) return;
+    std::memcpy(out, "-1\n", 3);
+    std::size_t done = 3;
+    const std::size_t total = lines * 3;
+    while (done < total) {
+        std::size_t part = std::min(done, total - done);
+        std::memcpy(out + done, out, part);
+        done += part;
     }
-    w.used = static_cast<std::size_t>(p - w.buffer.data());
 }
 
 void write_rejects(output_writer& w, std::uint64_t count) {
-    while (count > 0 && reserve_block(w)) {
-        std::size_t room = (w.buffer.size() - w.used) / 3;
-        std::size_t lines = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
-        char* p = w.buffer.data() + w.used;
-        for (std::size_t i = 0; i < lines; ++i, p += 3)
-            std::memcpy(p, "-1\n", 3);
-        w.used += lines * 3;
-        count -= lines;
+    if (count == 0 || !make_room(w)) return;
+    // Top up the buffer behind what it holds, and send it.
+    std::size_t room = (w.buffer.size() - w.used) / 3;
+    std::size_t lines = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
+    fill_rejects(w.buffer.data() + w.used, lines);
+    w.used += lines * 3;
+    count -= lines;
+    if (count == 0 || !flush_output(w)) return;
+    // From here on whole buffers of lines: filled once, written as often as
+    // needed. The buffer is never shorter than a block, so this is progress.
+    const std::size_t per_buffer = w.buffer.size() / 3;
+    fill_rejects(w.buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, per_buffer)));
+    while (count >= per_buffer) {
+        w.used = per_buffer * 3;
+        if (!flush_output(w)) return;
+        count -= per_buffer;
     }
+    w.used = static_cast<std::size_t>(count) * 3;
 }

@@ -36,7 +36,30 @@ std::size_t token_length(const unsigned char* data, std::size_t size);
 // make_room has made.
 inline void finish_token(digit_profile& p, std::int64_t k, output_writer& w) {
     scan_counts(p);
-    put_block(w, accept_profile(p, k), p);
+    put_block(w, accept_profile(p, k), p.distinct, p.max_count, p.min_count);
+}
+
+// The same for a token shorter than 64 bytes, from its length and digit
+// counts. Every count is below 64, so the counts can be gathered as bits
+// of one word: the largest is its highest bit, the smallest non-zero one
+// its lowest bit above bit 0 (where the unused digits land). No loops over
+// the counters and no branches.
+inline void finish_short_token(const std::int64_t (&count)[10], std::int64_t len, std::int64_t k,
+                               output_writer& w) {
+    std::uint64_t values = 0;
+    std::int64_t distinct = 0;
+    std::int64_t digits = 0;
+    for (std::int64_t c : count) {
+        values |= std::uint64_t{1} << c;
+        distinct += c != 0;
+        digits += c;
+    }
+    values &= ~std::uint64_t{1};
+    // Meaningless, but defined, when no digit is used: the token is
+    // rejected then and the figures are not written.
+    std::int64_t max_count = 63 - __builtin_clzll(values | 1);
+    std::int64_t min_count = __builtin_ctzll(values | (std::uint64_t{1} << 63));
+    put_block(w, accept_figures(len - digits, distinct, max_count, min_count, k), distinct, max_count, min_count);
 }
 
 enum class kernel_tier { scalar, sse2, avx2, avx512 };

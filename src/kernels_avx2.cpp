@@ -1,47 +1,57 @@
 // The AVX2 tier: 32 bytes at a time. Only the functions marked with the
 // target attribute use AVX2, so nothing else in this file or in the inline
-// helpers it shares can reach a CPU without it.
+// helpers it shares with the rest of the program can reach a CPU without it.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
 
-#include "kernels.h"
+#include <array>
 
-#define AVX2_TARGET __attribute__((target("avx2,bmi,popcnt")))
+#include "avx2_common.h"
+#include "kernels.h"
 
 namespace {
 
-// 0xFF in each byte that is whitespace. The table holds, at each low
-// nibble, the one whitespace byte with that nibble (0x20 at 0, 0x09-0x0D at
-// 9-13) and 0xFF where there is none; bytes from 0x80 up look up 0 and so
-// never match.
-AVX2_TARGET inline __m256i space_lanes(__m256i v) {
-    const __m256i table = _mm256_setr_epi8(0x20, -1, -1, -1, -1, -1, -1, -1, -1, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, -1, -1,
-                                           0x20, -1, -1, -1, -1, -1, -1, -1, -1, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, -1, -1);
-    return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, v), v);
+// Counting a long run. Each byte becomes x = byte - '0', clamped to 15, so
+// that digits are 0-9 and every other byte 10-15. Five 16-entry tables map
+// x to 1 (digit 2g) or 16 (digit 2g + 1) or 0, and one shuffle and one add
+// per table count two digits at once in the two nibbles of each byte. The
+// nibbles are moved into byte counters every 15 vectors, before they can
+// pass 15, and the bytes into 64-bit sums every 255 vectors.
+constexpr int nibble_rounds = 15;
+constexpr int byte_rounds = 255 / nibble_rounds;
+
+// The five tables, each repeated in both 16-byte lanes.
+constexpr std::array<std::array<unsigned char, 32>, 5> make_pair_tables() {
+    std::array<std::array<unsigned char, 32>, 5> t{};
+    for (int g = 0; g < 5; ++g)
+        for (int lane = 0; lane < 2; ++lane) {
+            t[g][16 * lane + 2 * g] = 1;
+            t[g][16 * lane + 2 * g + 1] = 16;
+        }
+    return t;
 }
+alignas(32) constexpr std::array<std::array<unsigned char, 32>, 5> pair_tables = make_pair_tables();
 
-AVX2_TARGET inline std::uint32_t lane_bits(__m256i lanes) {
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lanes));
-}
-
-AVX2_TARGET inline __m256i digit_byte(int d) { return _mm256_set1_epi8(static_cast<char>('0' + d)); }
-
-// Adds the digits among the bytes of v that are set in take to counts.
-AVX2_TARGET inline void count_masked(std::int64_t* counts, __m256i v, std::uint32_t take) {
-    for (int d = 0; d < 10; ++d)
-        counts[d] += _mm_popcnt_u32(lane_bits(_mm256_cmpeq_epi8(v, digit_byte(d))) & take);
+AVX2_TARGET inline __m256i pair_table(int g) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(pair_tables[g].data()));
 }
 
 AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* data, std::size_t size) {
-    // Per-digit byte counters, one per lane, widened into 64-bit sums before
-    // any can pass 255.
-    __m256i small[10];
+    __m256i table[5];
+    __m256i nibbles[5];
+    __m256i bytes[10];
     __m256i wide[10];
-    for (int d = 0; d < 10; ++d) small[d] = wide[d] = _mm256_setzero_si256();
+    for (int g = 0; g < 5; ++g) {
+        table[g] = pair_table(g);
+        nibbles[g] = _mm256_setzero_si256();
+    }
+    for (int d = 0; d < 10; ++d) bytes[d] = wide[d] = _mm256_setzero_si256();
+    const __m256i low_nibble = _mm256_set1_epi8(0x0F);
     std::int64_t counts[10] = {};
-    unsigned rounds = 0;
     std::size_t i = 0;
+    int nibble_round = 0;
+    int byte_round = 0;
     for (;;) {
         __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
         std::uint32_t stop = lane_bits(space_lanes(v));
@@ -53,19 +63,40 @@ AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* da
             i += len;
             break;
         }
-        for (int d = 0; d < 10; ++d) small[d] = _mm256_sub_epi8(small[d], _mm256_cmpeq_epi8(v, digit_byte(d)));
+        __m256i x = _mm256_min_epu8(_mm256_sub_epi8(v, digit_byte(0)), low_nibble);
+#pragma GCC unroll 5
+        for (int g = 0; g < 5; ++g) nibbles[g] = _mm256_add_epi8(nibbles[g], _mm256_shuffle_epi8(table[g], x));
         i += 32;
-        if (++rounds == 255) {
-            for (int d = 0; d < 10; ++d) {
-                wide[d] = _mm256_add_epi64(wide[d], _mm256_sad_epu8(small[d], _mm256_setzero_si256()));
-                small[d] = _mm256_setzero_si256();
+        if (++nibble_round == nibble_rounds) {
+            nibble_round = 0;
+#pragma GCC unroll 5
+            for (int g = 0; g < 5; ++g) {
+                bytes[2 * g] = _mm256_add_epi8(bytes[2 * g], _mm256_and_si256(nibbles[g], low_nibble));
+                bytes[2 * g + 1] = _mm256_add_epi8(bytes[2 * g + 1],
+                                                   _mm256_and_si256(_mm256_srli_epi16(nibbles[g], 4), low_nibble));
+                nibbles[g] = _mm256_setzero_si256();
             }
-            rounds = 0;
+            if (++byte_round == byte_rounds) {
+                byte_round = 0;
+#pragma GCC unroll 10
+                for (int d = 0; d < 10; ++d) {
+                    wide[d] = _mm256_add_epi64(wide[d], _mm256_sad_epu8(bytes[d], _mm256_setzero_si256()));
+                    bytes[d] = _mm256_setzero_si256();
+                }
+            }
         }
     }
+    // Runs shorter than nibble_rounds vectors, the most common, never
+    // reached the byte counters.
+    bool long_run = i >= nibble_rounds * 32u;
     std::int64_t digits = 0;
+#pragma GCC unroll 10
     for (int d = 0; d < 10; ++d) {
-        __m256i sum = _mm256_add_epi64(wide[d], _mm256_sad_epu8(small[d], _mm256_setzero_si256()));
+        int g = d / 2;
+        __m256i rest = d % 2 == 0 ? _mm256_and_si256(nibbles[g], low_nibble)
+                                  : _mm256_and_si256(_mm256_srli_epi16(nibbles[g], 4), low_nibble);
+        __m256i sum = _mm256_sad_epu8(rest, _mm256_setzero_si256());
+        if (long_run) sum = _mm256_add_epi64(sum, _mm256_add_epi64(wide[d], _mm256_sad_epu8(bytes[d], _mm256_setzero_si256())));
         __m128i half = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
         counts[d] += _mm_cvtsi128_si64(half) + _mm_extract_epi64(half, 1);
         p.digit_count[d] += counts[d];
@@ -75,54 +106,8 @@ AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* da
     return i;
 }
 
-AVX2_TARGET chunk_progress classify_chunk_avx2(const unsigned char* data, std::size_t size, std::int64_t k,
-                                               std::uint64_t limit, output_writer& w, digit_profile& open) {
-    chunk_progress progress;
-    std::size_t i = 0;
-    while (progress.tokens < limit && i < size) {
-        // A window of 32 bytes from i: where the next token starts, and
-        // usually where it ends too.
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
-        std::uint32_t space = lane_bits(space_lanes(v));
-        std::size_t left = size - i;
-        if (left < 32) space |= ~0u << left;  // the bytes past the end count as an end
-        std::uint32_t token_bytes = ~space;
-        if (token_bytes == 0) {  // all whitespace
-            i += left < 32 ? left : 32;
-            continue;
-        }
-        if (!make_room(w)) break;
-        unsigned start = static_cast<unsigned>(__builtin_ctz(token_bytes));
-        std::uint32_t after = space >> start;
-        digit_profile p;
-        if (after == 0) {  // the token goes past the window: tally it as a run
-            i += start + tally_run_avx2(p, data + i + start, size - i - start);
-        } else {
-            unsigned len = static_cast<unsigned>(__builtin_ctz(after));
-            std::uint32_t take = ((1u << len) - 1) << start;
-            std::int64_t digits = 0;
-            for (int d = 0; d < 10; ++d) {
-                p.digit_count[d] = _mm_popcnt_u32(lane_bits(_mm256_cmpeq_epi8(v, digit_byte(d))) & take);
-                digits += p.digit_count[d];
-            }
-            p.other_count = len - digits;
-            i += start + len;
-        }
-        if (i == size) {  // may go on in the next buffer
-            open = p;
-            progress.open = true;
-            break;
-        }
-        ++i;  // the whitespace byte that ended it
-        finish_token(p, k, w);
-        ++progress.tokens;
-    }
-    progress.consumed = i;
-    return progress;
-}
-
 }  // namespace
 
-const token_kernels avx2_kernels = {kernel_tier::avx2, "avx2", tally_run_avx2, classify_chunk_avx2};
+const token_kernels avx2_kernels = {kernel_tier::avx2, "avx2", tally_run_avx2, classify_chunk_window32<tally_run_avx2>};
 
 #endif

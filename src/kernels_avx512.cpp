@@ -1,10 +1,14 @@
-// The AVX-512BW tier: 64 bytes at a time, with compares straight into mask
-// registers. Only the functions marked with the target attribute use
-// AVX-512, so nothing else in this file can reach a CPU without it.
+// The AVX-512BW tier: long runs 64 bytes at a time; short tokens take the
+// AVX2 per-token loop, which is faster for them. Only the functions marked
+// with a target attribute use AVX2 or AVX-512, so nothing else in this file
+// can reach a CPU without them.
 #if defined(__x86_64__)
 
 #include <immintrin.h>
 
+#include <array>
+
+#include "avx2_common.h"
 #include "kernels.h"
 
 #define AVX512_TARGET __attribute__((target("avx512f,avx512bw,bmi,popcnt")))
@@ -32,20 +36,44 @@ AVX512_TARGET inline std::int64_t lane_sum(__m512i v) {
     return lanes[0] + lanes[1] + lanes[2] + lanes[3] + lanes[4] + lanes[5] + lanes[6] + lanes[7];
 }
 
-AVX512_TARGET inline __m512i digit_byte(int d) { return _mm512_set1_epi8(static_cast<char>('0' + d)); }
+AVX512_TARGET inline __m512i digit_bytes_512(int d) { return _mm512_set1_epi8(static_cast<char>('0' + d)); }
 
 AVX512_TARGET inline __m512i load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
+// Counting a long run: two digits per table lookup in the nibbles of byte
+// counters, as in the AVX2 tier.
+constexpr int nibble_rounds = 15;
+constexpr int byte_rounds = 255 / nibble_rounds;
+
+// The five tables, each repeated in all four 16-byte lanes.
+constexpr std::array<std::array<unsigned char, 64>, 5> make_pair_tables() {
+    std::array<std::array<unsigned char, 64>, 5> t{};
+    for (int g = 0; g < 5; ++g)
+        for (int lane = 0; lane < 4; ++lane) {
+            t[g][16 * lane + 2 * g] = 1;
+            t[g][16 * lane + 2 * g + 1] = 16;
+        }
+    return t;
+}
+alignas(64) constexpr std::array<std::array<unsigned char, 64>, 5> pair_tables = make_pair_tables();
+
+AVX512_TARGET inline __m512i pair_table(int g) { return _mm512_load_si512(pair_tables[g].data()); }
+
 AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char* data, std::size_t size) {
-    // Per-digit byte counters, one per lane, widened into 64-bit sums before
-    // any can pass 255.
-    __m512i small[10];
+    __m512i table[5];
+    __m512i nibbles[5];
+    __m512i bytes[10];
     __m512i wide[10];
-    for (int d = 0; d < 10; ++d) small[d] = wide[d] = _mm512_setzero_si512();
-    const __m512i minus_one = _mm512_set1_epi8(-1);
+    for (int g = 0; g < 5; ++g) {
+        table[g] = pair_table(g);
+        nibbles[g] = _mm512_setzero_si512();
+    }
+    for (int d = 0; d < 10; ++d) bytes[d] = wide[d] = _mm512_setzero_si512();
+    const __m512i low_nibble = _mm512_set1_epi8(0x0F);
     std::int64_t counts[10] = {};
-    unsigned rounds = 0;
     std::size_t i = 0;
+    int nibble_round = 0;
+    int byte_round = 0;
     for (;;) {
         __m512i v = load(data + i);
         std::uint64_t stop = space_bits(v);
@@ -54,25 +82,46 @@ AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char
         if (stop != 0) {
             unsigned len = static_cast<unsigned>(__builtin_ctzll(stop));
             std::uint64_t take = (std::uint64_t{1} << len) - 1;
+#pragma GCC unroll 10
             for (int d = 0; d < 10; ++d)
-                counts[d] += static_cast<std::int64_t>(_mm_popcnt_u64(_mm512_mask_cmpeq_epi8_mask(take, v, digit_byte(d))));
+                counts[d] += static_cast<std::int64_t>(_mm_popcnt_u64(_mm512_mask_cmpeq_epi8_mask(take, v, digit_bytes_512(d))));
             i += len;
             break;
         }
-        for (int d = 0; d < 10; ++d)
-            small[d] = _mm512_mask_sub_epi8(small[d], _mm512_cmpeq_epi8_mask(v, digit_byte(d)), small[d], minus_one);
+        __m512i x = _mm512_min_epu8(_mm512_sub_epi8(v, digit_bytes_512(0)), low_nibble);
+#pragma GCC unroll 5
+        for (int g = 0; g < 5; ++g) nibbles[g] = _mm512_add_epi8(nibbles[g], _mm512_shuffle_epi8(table[g], x));
         i += 64;
-        if (++rounds == 255) {
-            for (int d = 0; d < 10; ++d) {
-                wide[d] = _mm512_add_epi64(wide[d], _mm512_sad_epu8(small[d], _mm512_setzero_si512()));
-                small[d] = _mm512_setzero_si512();
+        if (++nibble_round == nibble_rounds) {
+            nibble_round = 0;
+#pragma GCC unroll 5
+            for (int g = 0; g < 5; ++g) {
+                bytes[2 * g] = _mm512_add_epi8(bytes[2 * g], _mm512_and_si512(nibbles[g], low_nibble));
+                bytes[2 * g + 1] = _mm512_add_epi8(bytes[2 * g + 1],
+                                                   _mm512_and_si512(_mm512_srli_epi16(nibbles[g], 4), low_nibble));
+                nibbles[g] = _mm512_setzero_si512();
             }
-            rounds = 0;
+            if (++byte_round == byte_rounds) {
+                byte_round = 0;
+#pragma GCC unroll 10
+                for (int d = 0; d < 10; ++d) {
+                    wide[d] = _mm512_add_epi64(wide[d], _mm512_sad_epu8(bytes[d], _mm512_setzero_si512()));
+                    bytes[d] = _mm512_setzero_si512();
+                }
+            }
         }
     }
+    // Runs shorter than nibble_rounds vectors, the most common, never
+    // reached the byte counters.
+    bool long_run = i >= nibble_rounds * 64u;
     std::int64_t digits = 0;
+#pragma GCC unroll 10
     for (int d = 0; d < 10; ++d) {
-        __m512i sum = _mm512_add_epi64(wide[d], _mm512_sad_epu8(small[d], _mm512_setzero_si512()));
+        int g = d / 2;
+        __m512i rest = d % 2 == 0 ? _mm512_and_si512(nibbles[g], low_nibble)
+                                  : _mm512_and_si512(_mm512_srli_epi16(nibbles[g], 4), low_nibble);
+        __m512i sum = _mm512_sad_epu8(rest, _mm512_setzero_si512());
+        if (long_run) sum = _mm512_add_epi64(sum, _mm512_add_epi64(wide[d], _mm512_sad_epu8(bytes[d], _mm512_setzero_si512())));
         counts[d] += lane_sum(sum);
         p.digit_count[d] += counts[d];
         digits += counts[d];
@@ -81,54 +130,8 @@ AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char
     return i;
 }
 
-AVX512_TARGET chunk_progress classify_chunk_avx512(const unsigned char* data, std::size_t size, std::int64_t k,
-                                                   std::uint64_t limit, output_writer& w, digit_profile& open) {
-    chunk_progress progress;
-    std::size_t i = 0;
-    while (progress.tokens < limit && i < size) {
-        // A window of 64 bytes from i: where the next token starts, and
-        // usually where it ends too.
-        __m512i v = load(data + i);
-        std::uint64_t space = space_bits(v);
-        std::size_t left = size - i;
-        if (left < 64) space |= ~std::uint64_t{0} << left;  // the bytes past the end count as an end
-        std::uint64_t token_bytes = ~space;
-        if (token_bytes == 0) {  // all whitespace
-            i += left < 64 ? left : 64;
-            continue;
-        }
-        if (!make_room(w)) break;
-        unsigned start = static_cast<unsigned>(__builtin_ctzll(token_bytes));
-        std::uint64_t after = space >> start;
-        digit_profile p;
-        if (after == 0) {  // the token goes past the window: tally it as a run
-            i += start + tally_run_avx512(p, data + i + start, size - i - start);
-        } else {
-            unsigned len = static_cast<unsigned>(__builtin_ctzll(after));
-            std::uint64_t take = ((std::uint64_t{1} << len) - 1) << start;
-            std::int64_t digits = 0;
-            for (int d = 0; d < 10; ++d) {
-                p.digit_count[d] = static_cast<std::int64_t>(_mm_popcnt_u64(_mm512_mask_cmpeq_epi8_mask(take, v, digit_byte(d))));
-                digits += p.digit_count[d];
-            }
-            p.other_count = len - digits;
-            i += start + len;
-        }
-        if (i == size) {  // may go on in the next buffer
-            open = p;
-            progress.open = true;
-            break;
-        }
-        ++i;  // the whitespace byte that ended it
-        finish_token(p, k, w);
-        ++progress.tokens;
-    }
-    progress.consumed = i;
-    return progress;
-}
-
 }  // namespace
 
-const token_kernels avx512_kernels = {kernel_tier::avx512, "avx512bw", tally_run_avx512, classify_chunk_avx512};
+const token_kernels avx512_kernels = {kernel_tier::avx512, "avx512bw", tally_run_avx512, classify_chunk_window32<tally_run_avx512>};
 
 #endif

@@ -40,6 +40,7 @@ std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::siz
     // any can pass 255.
     __m128i small[10];
     __m128i wide[10];
+    #pragma GCC unroll 10
     for (int d = 0; d < 10; ++d) small[d] = wide[d] = _mm_setzero_si128();
     std::int64_t counts[10] = {};
     unsigned rounds = 0;
@@ -52,13 +53,16 @@ std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::siz
         if (stop != 0) {
             unsigned len = static_cast<unsigned>(__builtin_ctz(stop));
             std::uint32_t take = (1u << len) - 1;
+            #pragma GCC unroll 10
             for (int d = 0; d < 10; ++d) counts[d] += bit_count(lane_bits(_mm_cmpeq_epi8(v, digit_byte(d))) & take);
             i += len;
             break;
         }
+        #pragma GCC unroll 10
         for (int d = 0; d < 10; ++d) small[d] = _mm_sub_epi8(small[d], _mm_cmpeq_epi8(v, digit_byte(d)));
         i += 16;
         if (++rounds == 255) {
+            #pragma GCC unroll 10
             for (int d = 0; d < 10; ++d) {
                 wide[d] = _mm_add_epi64(wide[d], _mm_sad_epu8(small[d], _mm_setzero_si128()));
                 small[d] = _mm_setzero_si128();
@@ -67,6 +71,7 @@ std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::siz
         }
     }
     std::int64_t digits = 0;
+    #pragma GCC unroll 10
     for (int d = 0; d < 10; ++d) {
         __m128i sum = _mm_add_epi64(wide[d], _mm_sad_epu8(small[d], _mm_setzero_si128()));
         counts[d] += _mm_cvtsi128_si64(sum) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum));
@@ -96,27 +101,33 @@ chunk_progress classify_chunk_sse2(const unsigned char* data, std::size_t size, 
         if (!make_room(w)) break;
         unsigned start = static_cast<unsigned>(__builtin_ctz(token_bytes));
         std::uint32_t after = space >> start;
-        digit_profile p;
         if (after == 0) {  // the token goes past the window: tally it as a run
+            digit_profile p;
             i += start + tally_run_sse2(p, data + i + start, size - i - start);
+            if (i == size) {  // may go on in the next buffer
+                open = p;
+                progress.open = true;
+                break;
+            }
+            finish_token(p, k, w);
         } else {
             unsigned len = static_cast<unsigned>(__builtin_ctz(after));
             std::uint32_t take = ((1u << len) - 1) << start;
-            std::int64_t digits = 0;
-            for (int d = 0; d < 10; ++d) {
-                p.digit_count[d] = bit_count(digit_bits(lo, hi, d) & take);
-                digits += p.digit_count[d];
-            }
-            p.other_count = len - digits;
+            std::int64_t count[10];
+#pragma GCC unroll 10
+            for (int d = 0; d < 10; ++d) count[d] = bit_count(digit_bits(lo, hi, d) & take);
             i += start + len;
-        }
-        if (i == size) {  // may go on in the next buffer
-            open = p;
-            progress.open = true;
-            break;
+            if (i == size) {  // may go on in the next buffer
+                open = digit_profile{};
+                for (int d = 0; d < 10; ++d) open.digit_count[d] = count[d];
+                open.other_count = len - (count[0] + count[1] + count[2] + count[3] + count[4] + count[5] +
+                                          count[6] + count[7] + count[8] + count[9]);
+                progress.open = true;
+                break;
+            }
+            finish_short_token(count, len, k, w);
         }
         ++i;  // the whitespace byte that ended it
-        finish_token(p, k, w);
         ++progress.tokens;
     }
     progress.consumed = i;

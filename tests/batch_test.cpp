@@ -16,12 +16,19 @@ namespace {
 // Small sizes make every header field, sign and token straddle refills.
 const std::size_t buffer_sizes[] = {1, 2, 3, 4, 5, 7, 8, 13, 64, 4096, batch_options{}.input_buffer_size};
 
-class batch_table : public testing::TestWithParam<std::tuple<std::size_t, std::size_t>> {};
+const kernel_tier tiers[] = {kernel_tier::scalar, kernel_tier::sse2, kernel_tier::avx2, kernel_tier::avx512};
 
-TEST_P(batch_table, same_output_at_every_buffer_size) {
+using batch_row = std::tuple<std::size_t, std::size_t, kernel_tier>;
+
+class batch_table : public testing::TestWithParam<batch_row> {};
+
+TEST_P(batch_table, same_output_at_every_buffer_size_and_tier) {
     const batch_case& c = batch_cases()[std::get<0>(GetParam())];
     batch_options options;
     options.input_buffer_size = std::get<1>(GetParam());
+    options.kernels = kernels_for(std::get<2>(GetParam()));
+    if (options.kernels == nullptr)
+        GTEST_SKIP() << "this CPU lacks " << tier_name(std::get<2>(GetParam())) << "; tier not tested";
     batch_run run = run_on_bytes(c.input, options);
     EXPECT_EQ(run.output, c.output);
     EXPECT_EQ(run.result.count_out_of_range, c.refused);
@@ -31,10 +38,11 @@ TEST_P(batch_table, same_output_at_every_buffer_size) {
 
 INSTANTIATE_TEST_SUITE_P(
     cases, batch_table,
-    testing::Combine(testing::Range<std::size_t>(0, batch_cases().size()), testing::ValuesIn(buffer_sizes)),
-    [](const testing::TestParamInfo<std::tuple<std::size_t, std::size_t>>& row) {
-        return batch_cases()[std::get<0>(row.param)].name + "_buffer_" +
-               std::to_string(std::get<1>(row.param));
+    testing::Combine(testing::Range<std::size_t>(0, batch_cases().size()), testing::ValuesIn(buffer_sizes),
+                     testing::ValuesIn(tiers)),
+    [](const testing::TestParamInfo<batch_row>& row) {
+        return batch_cases()[std::get<0>(row.param)].name + "_buffer_" + std::to_string(std::get<1>(row.param)) +
+               "_" + tier_name(std::get<2>(row.param));
     });
 
 // A small output buffer is flushed many times; the lines must come out

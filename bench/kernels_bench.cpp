@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(("classify_chunk/" + suffix).c_str(), classify_chunk, kernels, len);
         }
     }
+    benchmark::AddCustomContext("tier", select_kernels().name);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+#include <array>
+
 #include "kernels.h"
 
 #define AVX2_TARGET __attribute__((target("avx2,bmi,popcnt")))
@@ -29,7 +31,19 @@ AVX2_TARGET inline std::uint32_t lane_bits(__m256i lanes) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(lanes));
 }
 
-AVX2_TARGET inline __m256i digit_byte(int d) { return _mm256_set1_epi8(static_cast<char>('0' + d)); }
+// Each digit's byte in all 32 lanes, kept in memory: the compares take them
+// as operands rather than rebuilding them in registers.
+constexpr std::array<std::array<unsigned char, 32>, 10> make_digit_lanes() {
+    std::array<std::array<unsigned char, 32>, 10> t{};
+    for (int d = 0; d < 10; ++d)
+        for (auto& b : t[d]) b = static_cast<unsigned char>('0' + d);
+    return t;
+}
+alignas(32) constexpr std::array<std::array<unsigned char, 32>, 10> digit_lanes = make_digit_lanes();
+
+AVX2_TARGET inline __m256i digit_byte(int d) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(digit_lanes[d].data()));
+}
 
 // Adds the digits among the bytes of v that are set in take to counts.
 AVX2_TARGET inline void count_masked(std::int64_t* counts, __m256i v, std::uint32_t take) {

@@ -9,10 +9,12 @@
 batch_result run_batch(int in_fd, int out_fd, const batch_options& options) {
     output_writer w;
     init_writer(w, out_fd, options.output_buffer_size);
+    w.writev_fn = options.writev_fn;
     input_reader r;
     init_reader(r, in_fd, options.input_buffer_size,
                 options.kernels != nullptr ? *options.kernels : select_kernels());
     r.pending = &w;
+    r.read_fn = options.read_fn;
 
     batch_result result;
     std::int64_t n = 0;

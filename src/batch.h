@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <sys/uio.h>
+#include <unistd.h>
 
 #include "kernels.h"
 
@@ -11,6 +13,9 @@ struct batch_options {
     std::size_t input_buffer_size = 256 * 1024;
     std::size_t output_buffer_size = 64 * 1024;
     const token_kernels* kernels = nullptr;  // null: the best this CPU runs
+    // The system calls, replaceable so that tests can make them fail.
+    ssize_t (*read_fn)(int, void*, std::size_t) = ::read;
+    ssize_t (*writev_fn)(int, const iovec*, int) = ::writev;
 };
 
 // What went wrong, if anything. All zero/false: every result is written.

@@ -39,7 +39,7 @@ bool read_more(input_reader& r) {
         return false;
     }
     for (;;) {
-        ssize_t got = ::read(r.fd, r.buffer.data(), r.buffer.size() - kernel_padding);
+        ssize_t got = r.read_fn(r.fd, r.buffer.data(), r.buffer.size() - kernel_padding);
         if (got > 0) {
             r.pos = 0;
             r.end = static_cast<std::size_t>(got);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unistd.h>
 #include <vector>
 
 #include "digit_profile.h"
@@ -23,6 +24,8 @@ struct input_reader {
     // back while the program waits for more input.
     output_writer* pending = nullptr;
     const token_kernels* kernels = &scalar_kernels;
+    // The read call; tests put a failing or trickling one in its place.
+    ssize_t (*read_fn)(int, void*, std::size_t) = ::read;
 };
 
 void init_reader(input_reader& r, int fd, std::size_t capacity, const token_kernels& kernels);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <sys/uio.h>
 #include <unistd.h>
 
 void init_writer(output_writer& w, int fd, std::size_t capacity) {
@@ -13,12 +14,12 @@ void init_writer(output_writer& w, int fd, std::size_t capacity) {
     w.error = 0;
 }
 
-bool flush_output(output_writer& w) {
+// Writes the pieces in order, all of them, going on after short writes.
+// Pieces are spent as they are written.
+static bool write_pieces(output_writer& w, iovec* piece, int count) {
     if (w.error != 0) return false;
-    const char* p = w.buffer.data();
-    std::size_t left = w.used;
-    while (left > 0) {
-        ssize_t done = ::write(w.fd, p, left);
+    while (count > 0) {
+        ssize_t done = w.writev_fn(w.fd, piece, count);
         if (done < 0) {
             if (errno == EINTR) continue;
             w.error = errno;
@@ -28,9 +29,23 @@ bool flush_output(output_writer& w) {
             w.error = ENOSPC;
             return false;
         }
-        p += done;
-        left -= static_cast<std::size_t>(done);
+        auto left = static_cast<std::size_t>(done);
+        while (count > 0 && left >= piece->iov_len) {
+            left -= piece->iov_len;
+            ++piece;
+            --count;
+        }
+        if (count > 0) {
+            piece->iov_base = static_cast<char*>(piece->iov_base) + left;
+            piece->iov_len -= left;
+        }
     }
+    return true;
+}
+
+bool flush_output(output_writer& w) {
+    iovec all{w.buffer.data(), w.used};
+    if (!write_pieces(w, &all, w.used > 0 ? 1 : 0)) return false;
     w.used = 0;
     return true;
 }
@@ -57,14 +72,17 @@ void write_rejects(output_writer& w, std::uint64_t count) {
     w.used += lines * 3;
     count -= lines;
     if (count == 0 || !flush_output(w)) return;
-    // From here on whole buffers of lines: filled once, written as often as
-    // needed. The buffer is never shorter than a block, so this is progress.
+    // From here on whole buffers of lines: filled once, and sent many
+    // times per call, each piece of a call pointing at the same buffer.
     const std::size_t per_buffer = w.buffer.size() / 3;
     fill_rejects(w.buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(count, per_buffer)));
+    constexpr int pieces_per_call = 16;
     while (count >= per_buffer) {
-        w.used = per_buffer * 3;
-        if (!flush_output(w)) return;
-        count -= per_buffer;
+        iovec piece[pieces_per_call];
+        int pieces = static_cast<int>(std::min<std::uint64_t>(count / per_buffer, pieces_per_call));
+        for (int i = 0; i < pieces; ++i) piece[i] = {w.buffer.data(), per_buffer * 3};
+        if (!write_pieces(w, piece, pieces)) return;
+        count -= static_cast<std::uint64_t>(pieces) * per_buffer;
     }
     w.used = static_cast<std::size_t>(count) * 3;
 }

@@ -11,6 +11,8 @@
 //   gib-token      one token of 1 GiB
 //   no-tokens      n = 50,000,000 and nothing after the header
 //   first-of-many  n = 1, then 256 MiB of further tokens
+//   soak           about 10 GB: 700,000,000 short tokens and a 1 MiB one
+//                  every 500,000 (for bench/soak.py; the file may be a FIFO)
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -145,6 +147,17 @@ int main(int argc, char** argv) {
         while (out.bytes + out.buffer.size() < (std::uint64_t{256} << 20)) {
             put_token(out, r, 3 + r.below(18), 2 + static_cast<int>(r.below(7)), false);
             out.put('\n');
+        }
+    } else if (shape == "soak") {
+        const std::int64_t k = 3;
+        header(700000000, k);
+        for (std::uint64_t i = 0; i < tokens; ++i) {
+            bool even = r.below(2) == 0;
+            tally t = i % 500000 == 499999
+                          ? put_token(out, r, 1 << 20, 3 + static_cast<int>(r.below(4)), even)
+                          : put_token(out, r, 3 + r.below(18), 2 + static_cast<int>(r.below(7)), even);
+            accepted += t.accepted(k);
+            out.put(i % 16 == 15 ? '\n' : ' ');
         }
     } else {
         std::fprintf(stderr, "pelorand_gen: unknown shape %s\n", argv[1]);

@@ -60,14 +60,7 @@ ssize_t write_then_fail(int fd, const iovec* piece, int count) {
     return done;
 }
 
-class fault_test : public testing::TestWithParam<kernel_tier> {
-protected:
-    const token_kernels* tier = nullptr;
-    void SetUp() override {
-        tier = kernels_for(GetParam());
-        if (tier == nullptr) GTEST_SKIP() << "this CPU lacks " << tier_name(GetParam()) << "; tier not tested";
-    }
-};
+class fault_test : public tier_fixture {};
 
 TEST_P(fault_test, input_trickling_one_byte_per_read) {
     for (const batch_case& c : batch_cases()) {
@@ -174,8 +167,6 @@ TEST_P(fault_test, write_failing_while_filling_missing_blocks) {
         EXPECT_EQ(run.output, expected.substr(0, accepted)) << accepted;
     }
 }
-
-std::string tier_row_name(const testing::TestParamInfo<kernel_tier>& row) { return tier_name(row.param); }
 
 INSTANTIATE_TEST_SUITE_P(tiers, fault_test, testing::ValuesIn(tiers), tier_row_name);
 

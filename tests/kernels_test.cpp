@@ -67,16 +67,7 @@ std::size_t random_length(std::mt19937_64& rng) {
     }
 }
 
-class tier_test : public testing::TestWithParam<kernel_tier> {
-protected:
-    const token_kernels* tier = nullptr;
-    void SetUp() override {
-        tier = kernels_for(GetParam());
-        if (tier == nullptr) GTEST_SKIP() << "this CPU lacks " << tier_name(GetParam()) << "; tier not tested";
-    }
-};
-
-std::string tier_row_name(const testing::TestParamInfo<kernel_tier>& row) { return tier_name(row.param); }
+class tier_test : public tier_fixture {};
 
 // One run: its length and tally must match the scalar tier's.
 void expect_same_run(const token_kernels& tier, const std::string& bytes, std::size_t from, const std::string& what) {

@@ -6,7 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "batch.h"
+#include "kernels.h"
 
 // A fresh folder under the system's temporary directory, removed with its
 // contents when the object goes.
@@ -42,3 +45,16 @@ struct program_setup {
 program_run run_program(const scratch_dir& dir, const program_setup& setup = {});
 int start_program(const scratch_dir& dir);  // returns the pid; stderr to dir/stderr.txt
 int wait_program(int pid);                  // exit status, or 128 + signal
+
+// A test run once per kernel tier; a tier this CPU lacks is skipped with a
+// message, never passed silently.
+class tier_fixture : public testing::TestWithParam<kernel_tier> {
+protected:
+    const token_kernels* tier = nullptr;
+    void SetUp() override {
+        tier = kernels_for(GetParam());
+        if (tier == nullptr) GTEST_SKIP() << "this CPU lacks " << tier_name(GetParam()) << "; tier not tested";
+    }
+};
+
+inline std::string tier_row_name(const testing::TestParamInfo<kernel_tier>& row) { return tier_name(row.param); }

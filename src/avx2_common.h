@@ -1,5 +1,5 @@
 // AVX2 pieces shared by the AVX2 and AVX-512BW tiers: whitespace and digit
-// bit masks of 32 bytes, and the per-token loop over 32-byte windows (for
+// bit masks of 32 bytes, and the 32-byte window of the per-token loop (for
 // short tokens, 32 bytes beat 64 even where AVX-512 is there: fewer loads
 // cross a cache line). Everything here has internal linkage and the AVX2
 // target attribute, and is included only by the two tier files.
@@ -12,6 +12,7 @@
 #include <array>
 
 #include "kernels.h"
+#include "window_loop.h"
 
 #define AVX2_TARGET __attribute__((target("avx2,bmi,popcnt")))
 
@@ -52,62 +53,17 @@ AVX2_TARGET inline void count_masked(std::int64_t* counts, __m256i v, std::uint3
         counts[d] += _mm_popcnt_u32(lane_bits(_mm256_cmpeq_epi8(v, digit_byte(d))) & take);
 }
 
-// The per-token loop: a window of 32 bytes at the next token finds where
-// it starts and, for tokens shorter than the window, where it ends; the
-// digits of such a token are counted from the window's bit masks. Longer
-// tokens go to the tier's tally_run.
-template <std::size_t (*tally_run)(digit_profile&, const unsigned char*, std::size_t)>
-AVX2_TARGET chunk_progress classify_chunk_window32(const unsigned char* data, std::size_t size, std::int64_t k,
-                                                   std::uint64_t limit, output_writer& w, digit_profile& open) {
-    chunk_progress progress;
-    std::size_t i = 0;
-    while (progress.tokens < limit && i < size) {
-        // A window of 32 bytes from i: where the next token starts, and
-        // usually where it ends too.
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
-        std::uint32_t space = lane_bits(space_lanes(v));
-        std::size_t left = size - i;
-        if (left < 32) space |= ~0u << left;  // the bytes past the end count as an end
-        std::uint32_t token_bytes = ~space;
-        if (token_bytes == 0) {  // all whitespace
-            i += left < 32 ? left : 32;
-            continue;
-        }
-        if (!make_room(w)) break;
-        unsigned start = static_cast<unsigned>(__builtin_ctz(token_bytes));
-        std::uint32_t after = space >> start;
-        if (after == 0) {  // the token goes past the window: tally it as a run
-            digit_profile p;
-            i += start + tally_run(p, data + i + start, size - i - start);
-            if (i == size) {  // may go on in the next buffer
-                open = p;
-                progress.open = true;
-                break;
-            }
-            finish_token(p, k, w);
-        } else {
-            unsigned len = static_cast<unsigned>(__builtin_ctz(after));
-            std::uint32_t take = ((1u << len) - 1) << start;
-            std::int64_t count[10];
-#pragma GCC unroll 10
-            for (int d = 0; d < 10; ++d) count[d] = _mm_popcnt_u32(lane_bits(_mm256_cmpeq_epi8(v, digit_byte(d))) & take);
-            i += start + len;
-            if (i == size) {  // may go on in the next buffer
-                open = digit_profile{};
-                for (int d = 0; d < 10; ++d) open.digit_count[d] = count[d];
-                open.other_count = len - (count[0] + count[1] + count[2] + count[3] + count[4] + count[5] +
-                                          count[6] + count[7] + count[8] + count[9]);
-                progress.open = true;
-                break;
-            }
-            finish_short_token(count, len, k, w);
-        }
-        ++i;  // the whitespace byte that ended it
-        ++progress.tokens;
-    }
-    progress.consumed = i;
-    return progress;
+AVX2_TARGET inline __m256i load(const unsigned char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
+
+// The 32-byte window of the per-token loop (window_loop.h).
+struct avx2_window {
+    AVX2_TARGET static std::uint32_t space_bits(const unsigned char* p) { return lane_bits(space_lanes(load(p))); }
+    AVX2_TARGET static void count_digits(std::int64_t (&count)[10], const unsigned char* p, std::uint32_t take) {
+        count_masked(count, load(p), take);
+    }
+};
 
 }  // namespace
 

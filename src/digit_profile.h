@@ -28,31 +28,19 @@ void tally_bytes(digit_profile& p, const unsigned char* data, std::size_t size);
 
 // Scan: fills distinct, max_count and min_count from the finished counters.
 // Zero counters are skipped: they count neither towards distinct nor
-// towards the extremes (with none in use, max_count and min_count keep
-// their starting values). Inline and without branches, since it runs once
-// per token in the kernels and which digits a token uses is as good as
-// random to the branch predictor. Pairs are reduced as a tree, so the
-// extremes take four steps rather than ten.
+// towards the extremes. Inline, as it runs once per token in the scalar
+// tier, and without branches, since which digits a token uses is as good
+// as random to the branch predictor.
 inline void scan_counts(digit_profile& p) {
-    const std::array<std::int64_t, 10>& c = p.digit_count;
-    std::int64_t used[10];
-    std::int64_t low[10];
-    for (int d = 0; d < 10; ++d) {
-        used[d] = c[d] != 0;
-        low[d] = c[d] != 0 ? c[d] : INT64_MAX;
+    p.distinct = 0;
+    p.min_count = INT64_MAX;
+    p.max_count = INT64_MIN;
+    for (std::int64_t c : p.digit_count) {
+        bool used = c != 0;
+        p.distinct += used;
+        p.min_count = std::min(p.min_count, used ? c : INT64_MAX);
+        p.max_count = std::max(p.max_count, used ? c : INT64_MIN);
     }
-    // Counters are never negative, so the zero ones cannot win the largest.
-    std::int64_t high01 = std::max(c[0], c[1]), high23 = std::max(c[2], c[3]);
-    std::int64_t high45 = std::max(c[4], c[5]), high67 = std::max(c[6], c[7]);
-    std::int64_t high89 = std::max(c[8], c[9]);
-    std::int64_t high = std::max(std::max(high01, high23), std::max(std::max(high45, high67), high89));
-    std::int64_t low01 = std::min(low[0], low[1]), low23 = std::min(low[2], low[3]);
-    std::int64_t low45 = std::min(low[4], low[5]), low67 = std::min(low[6], low[7]);
-    std::int64_t low89 = std::min(low[8], low[9]);
-    p.min_count = std::min(std::min(low01, low23), std::min(std::min(low45, low67), low89));
-    p.distinct = (used[0] + used[1]) + (used[2] + used[3]) + (used[4] + used[5]) + (used[6] + used[7]) +
-                 (used[8] + used[9]);
-    p.max_count = p.distinct != 0 ? high : INT64_MIN;
 }
 
 // The acceptance rule on the figures of a token: no byte other than a

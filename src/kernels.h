@@ -28,10 +28,6 @@ constexpr std::array<bool, 256> make_space_bytes() {
 }
 inline constexpr std::array<bool, 256> space_bytes = make_space_bytes();
 
-// Length of the run of non-whitespace bytes at the start of data[0, size),
-// one byte at a time.
-std::size_t token_length(const unsigned char* data, std::size_t size);
-
 // Judges a fully tallied token and writes its block into room that
 // make_room has made.
 inline void finish_token(digit_profile& p, std::int64_t k, output_writer& w) {

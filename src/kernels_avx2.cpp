@@ -37,7 +37,7 @@ AVX2_TARGET inline __m256i pair_table(int g) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(pair_tables[g].data()));
 }
 
-AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* data, std::size_t size) {
+AVX2_TARGET __attribute__((noinline)) std::size_t tally_run_avx2(digit_profile& p, const unsigned char* data, std::size_t size) {
     __m256i table[5];
     __m256i nibbles[5];
     __m256i bytes[10];
@@ -53,7 +53,7 @@ AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* da
     int nibble_round = 0;
     int byte_round = 0;
     for (;;) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        __m256i v = load(data + i);
         std::uint32_t stop = lane_bits(space_lanes(v));
         std::size_t left = size - i;
         if (left < 32) stop |= ~0u << left;  // the bytes past the end
@@ -106,8 +106,15 @@ AVX2_TARGET std::size_t tally_run_avx2(digit_profile& p, const unsigned char* da
     return i;
 }
 
+// The per-token loop, compiled whole for this tier.
+AVX2_TARGET __attribute__((flatten)) chunk_progress classify_chunk_avx2(const unsigned char* data, std::size_t size,
+                                                                  std::int64_t k, std::uint64_t limit,
+                                                                  output_writer& w, digit_profile& open) {
+    return classify_windows<avx2_window, tally_run_avx2>(data, size, k, limit, w, open);
+}
+
 }  // namespace
 
-const token_kernels avx2_kernels = {kernel_tier::avx2, "avx2", tally_run_avx2, classify_chunk_window32<tally_run_avx2>};
+const token_kernels avx2_kernels = {kernel_tier::avx2, "avx2", tally_run_avx2, classify_chunk_avx2};
 
 #endif

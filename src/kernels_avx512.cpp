@@ -38,7 +38,7 @@ AVX512_TARGET inline std::int64_t lane_sum(__m512i v) {
 
 AVX512_TARGET inline __m512i digit_bytes_512(int d) { return _mm512_set1_epi8(static_cast<char>('0' + d)); }
 
-AVX512_TARGET inline __m512i load(const unsigned char* p) { return _mm512_loadu_si512(p); }
+AVX512_TARGET inline __m512i load_512(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
 // Counting a long run: two digits per table lookup in the nibbles of byte
 // counters, as in the AVX2 tier.
@@ -59,7 +59,7 @@ alignas(64) constexpr std::array<std::array<unsigned char, 64>, 5> pair_tables =
 
 AVX512_TARGET inline __m512i pair_table(int g) { return _mm512_load_si512(pair_tables[g].data()); }
 
-AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char* data, std::size_t size) {
+AVX512_TARGET __attribute__((noinline)) std::size_t tally_run_avx512(digit_profile& p, const unsigned char* data, std::size_t size) {
     __m512i table[5];
     __m512i nibbles[5];
     __m512i bytes[10];
@@ -75,7 +75,7 @@ AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char
     int nibble_round = 0;
     int byte_round = 0;
     for (;;) {
-        __m512i v = load(data + i);
+        __m512i v = load_512(data + i);
         std::uint64_t stop = space_bits(v);
         std::size_t left = size - i;
         if (left < 64) stop |= ~std::uint64_t{0} << left;  // the bytes past the end
@@ -130,8 +130,15 @@ AVX512_TARGET std::size_t tally_run_avx512(digit_profile& p, const unsigned char
     return i;
 }
 
+// The per-token loop, compiled whole for this tier.
+AVX512_TARGET __attribute__((flatten)) chunk_progress classify_chunk_avx512(const unsigned char* data, std::size_t size,
+                                                                  std::int64_t k, std::uint64_t limit,
+                                                                  output_writer& w, digit_profile& open) {
+    return classify_windows<avx2_window, tally_run_avx512>(data, size, k, limit, w, open);
+}
+
 }  // namespace
 
-const token_kernels avx512_kernels = {kernel_tier::avx512, "avx512bw", tally_run_avx512, classify_chunk_window32<tally_run_avx512>};
+const token_kernels avx512_kernels = {kernel_tier::avx512, "avx512bw", tally_run_avx512, classify_chunk_avx512};
 
 #endif

@@ -1,13 +1,14 @@
 // The portable tier: one byte at a time, for every target.
 #include "kernels.h"
 
+namespace {
+
+// Length of the run of non-whitespace bytes at the start of data[0, size).
 std::size_t token_length(const unsigned char* data, std::size_t size) {
     std::size_t i = 0;
     while (i < size && !space_bytes[data[i]]) ++i;
     return i;
 }
-
-namespace {
 
 std::size_t tally_run_scalar(digit_profile& p, const unsigned char* data, std::size_t size) {
     std::size_t len = token_length(data, size);

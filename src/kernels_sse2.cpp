@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 
 #include "kernels.h"
+#include "window_loop.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ inline std::uint32_t digit_bits(__m128i lo, __m128i hi, int d) {
     return lane_bits(_mm_cmpeq_epi8(lo, digit_byte(d))) | lane_bits(_mm_cmpeq_epi8(hi, digit_byte(d))) << 16;
 }
 
-std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::size_t size) {
+__attribute__((noinline)) std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::size_t size) {
     // Per-digit byte counters, one per lane, widened into 64-bit sums before
     // any can pass 255.
     __m128i small[10];
@@ -82,56 +83,23 @@ std::size_t tally_run_sse2(digit_profile& p, const unsigned char* data, std::siz
     return i;
 }
 
-chunk_progress classify_chunk_sse2(const unsigned char* data, std::size_t size, std::int64_t k, std::uint64_t limit,
-                                   output_writer& w, digit_profile& open) {
-    chunk_progress progress;
-    std::size_t i = 0;
-    while (progress.tokens < limit && i < size) {
-        // A window of 32 bytes from i, in two halves.
-        __m128i lo = load(data + i);
-        __m128i hi = load(data + i + 16);
-        std::uint32_t space = lane_bits(space_lanes(lo)) | lane_bits(space_lanes(hi)) << 16;
-        std::size_t left = size - i;
-        if (left < 32) space |= ~0u << left;  // the bytes past the end count as an end
-        std::uint32_t token_bytes = ~space;
-        if (token_bytes == 0) {  // all whitespace
-            i += left < 32 ? left : 32;
-            continue;
-        }
-        if (!make_room(w)) break;
-        unsigned start = static_cast<unsigned>(__builtin_ctz(token_bytes));
-        std::uint32_t after = space >> start;
-        if (after == 0) {  // the token goes past the window: tally it as a run
-            digit_profile p;
-            i += start + tally_run_sse2(p, data + i + start, size - i - start);
-            if (i == size) {  // may go on in the next buffer
-                open = p;
-                progress.open = true;
-                break;
-            }
-            finish_token(p, k, w);
-        } else {
-            unsigned len = static_cast<unsigned>(__builtin_ctz(after));
-            std::uint32_t take = ((1u << len) - 1) << start;
-            std::int64_t count[10];
-#pragma GCC unroll 10
-            for (int d = 0; d < 10; ++d) count[d] = bit_count(digit_bits(lo, hi, d) & take);
-            i += start + len;
-            if (i == size) {  // may go on in the next buffer
-                open = digit_profile{};
-                for (int d = 0; d < 10; ++d) open.digit_count[d] = count[d];
-                open.other_count = len - (count[0] + count[1] + count[2] + count[3] + count[4] + count[5] +
-                                          count[6] + count[7] + count[8] + count[9]);
-                progress.open = true;
-                break;
-            }
-            finish_short_token(count, len, k, w);
-        }
-        ++i;  // the whitespace byte that ended it
-        ++progress.tokens;
+// The 32-byte window of the per-token loop (window_loop.h), in two halves.
+struct sse2_window {
+    static std::uint32_t space_bits(const unsigned char* p) {
+        return lane_bits(space_lanes(load(p))) | lane_bits(space_lanes(load(p + 16))) << 16;
     }
-    progress.consumed = i;
-    return progress;
+    static void count_digits(std::int64_t (&count)[10], const unsigned char* p, std::uint32_t take) {
+        __m128i lo = load(p);
+        __m128i hi = load(p + 16);
+#pragma GCC unroll 10
+        for (int d = 0; d < 10; ++d) count[d] += bit_count(digit_bits(lo, hi, d) & take);
+    }
+};
+
+__attribute__((flatten)) chunk_progress classify_chunk_sse2(const unsigned char* data, std::size_t size,
+                                                            std::int64_t k, std::uint64_t limit, output_writer& w,
+                                                            digit_profile& open) {
+    return classify_windows<sse2_window, tally_run_sse2>(data, size, k, limit, w, open);
 }
 
 }  // namespace
